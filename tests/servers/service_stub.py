@@ -44,7 +44,7 @@ def page(identifier, padding=0):
         b'<!DOCTYPE html><html><head><meta charset="utf-8"><title>\xe7\xb2\xbe\xe5\xbd\xa9\xe8\xa7\x86\xe9\xa2\x91</title></head><body>'
         + "<p>好看的视频，快来看！</p>".encode()
         + filler
-        + '<script>window._ROUTER_DATA = {"标题":"周末去爬山","uri":"'.encode()
+        + '<script>window.__PAGE_STATE__ = {"标题":"周末去爬山","uri":"'.encode()
         + identifier
         + '","作者":"小明","点赞":1234}</script>'.encode()
         + "<p>更多精彩内容</p></body></html>".encode()

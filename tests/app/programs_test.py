@@ -1,0 +1,199 @@
+#!/usr/bin/env python3
+"""The two programs as a user runs them.
+
+The window program on a virtual X display, driven with xdotool as a person would: type a share text,
+click "解析", read the result box through the clipboard, click "下载" with a stand-in opener first
+on PATH, press Esc. The headless program on the command line and on standard input. Both against
+the local service stand-in (tests/servers/service_stub.py), started here on 127.0.0.1.
+
+Environment (set by CTest): MORVANE_BIN_DIR (the folder of morvane and morvane-resolve),
+MORVANE_GRAB (the grab_window helper, optional), MORVANE_PLAY_ADDRESS_PREFIX.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "servers"))
+import service_stub  # noqa: E402
+
+BIN = os.environ.get("MORVANE_BIN_DIR", "")
+PREFIX = os.environ.get("MORVANE_PLAY_ADDRESS_PREFIX", "")
+IDENT = "Ab3_Ef5GhIjKlMnOpQrStUvWxYz01234"  # 32 word characters
+IDENT2 = "ZYXWVUTSRQPONMLKJIHGFEDCBA_98765"
+
+
+def wait_for(predicate, seconds=20.0, step=0.05):
+    """Polls predicate until it gives a true value or the bound is reached; returns its last value."""
+    end = time.monotonic() + seconds
+    while True:
+        value = predicate()
+        if value or time.monotonic() > end:
+            return value
+        time.sleep(step)
+
+
+def read_log(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return b""
+
+
+class VirtualDisplay:
+    """An Xvfb server on a display number it picks itself."""
+
+    def __init__(self):
+        read, write = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as f:
+            number = f.readline().strip()
+        if not number:
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number
+
+    def env(self, **extra):
+        env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb")
+        env.pop("WAYLAND_DISPLAY", None)
+        env.update(extra)
+        return env
+
+    def run(self, *args, timeout=20, **kwargs):
+        return subprocess.run(list(args), env=self.env(), timeout=timeout, capture_output=True,
+                              **kwargs)
+
+    def stop(self):
+        self.process.terminate()
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+class StubTestCase(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="morvane_programs_")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        self.log = os.path.join(self.folder, "requests.log")
+        self.stub = service_stub.ServiceStub(log_path=self.log)
+        self.base = self.stub.start()
+        self.addCleanup(self.stub.stop)
+
+
+@unittest.skipUnless(shutil.which("Xvfb") and shutil.which("xdotool") and shutil.which("xclip"),
+                     "needs Xvfb, xdotool and xclip (scripts/setup.sh installs them)")
+class WindowUnderXvfb(StubTestCase):
+    def setUp(self):
+        super().setUp()
+        self.display = VirtualDisplay()
+        self.addCleanup(self.display.stop)
+        # The stand-in opener records each argument followed by a NUL byte.
+        self.opened = os.path.join(self.folder, "opened")
+        opener_dir = os.path.join(self.folder, "bin")
+        os.mkdir(opener_dir)
+        opener = os.path.join(opener_dir, "xdg-open")
+        with open(opener, "w") as f:
+            f.write("#!/bin/sh\nfor a in \"$@\"; do printf '%%s\\0' \"$a\"; done > '%s.part'\n"
+                    "mv '%s.part' '%s'\n" % (self.opened, self.opened, self.opened))
+        os.chmod(opener, 0o755)
+        env = self.display.env(PATH=opener_dir + os.pathsep + os.environ.get("PATH", ""),
+                               LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        self.window_process = subprocess.Popen([os.path.join(BIN, "morvane")], env=env,
+                                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.addCleanup(self.end_window)
+        found = self.display.run("xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                 "^Morvane$", timeout=30)
+        self.assertEqual(found.returncode, 0, found.stderr)
+        self.window = found.stdout.split()[0].decode()
+
+    def end_window(self):
+        if self.window_process.poll() is None:
+            self.window_process.kill()
+        self.window_process.communicate(timeout=10)
+
+    def xdotool(self, *args):
+        result = self.display.run("xdotool", *args)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result.stdout.decode()
+
+    def click(self, x, y):
+        """A left click at client coordinates of the window."""
+        self.xdotool("mousemove", "--window", self.window, str(x), str(y), "click", "1")
+
+    def key(self, *keys):
+        self.xdotool("key", "--clearmodifiers", *keys)
+
+    def box_text(self, x, y):
+        """What a box holds, as a person reads it: click in, select all, copy, paste elsewhere."""
+        self.click(x, y)
+        self.key("ctrl+a")
+        self.key("ctrl+c")
+        result = self.display.run("xclip", "-o", "-selection", "clipboard", timeout=10)
+        return result.stdout.decode("utf-8") if result.returncode == 0 else None
+
+    def test_type_resolve_copy_open_and_escape(self):
+        geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
+        self.assertIn("WIDTH=788", geometry)
+        self.assertIn("HEIGHT=210", geometry)  # no window manager: no frame, all client area
+        self.assertIn("X=246", geometry)  # (1280 - 788) / 2
+        self.assertIn("Y=295", geometry)  # (800 - 210) / 2
+
+        input_box, result_box, resolve, open_button = (360, 32), (360, 88), (712, 28), (712, 84)
+        link = self.base + "/s/" + IDENT
+        share = "看看这个视频 " + link + " 复制此链接，打开应用查看"
+        self.xdotool("windowfocus", "--sync", self.window)
+        self.click(*input_box)
+        self.xdotool("type", "--delay", "30", share)
+        self.assertEqual(wait_for(lambda: self.box_text(*input_box) == share, 10), True,
+                         "the input box does not hold the typed text")
+
+        want = ""
+        if os.environ.get("MORVANE_HAVE_RESOLVER") == "ON":
+            self.click(*resolve)
+            want = PREFIX + IDENT
+            self.assertEqual(wait_for(lambda: self.box_text(*result_box) == want and want, 20),
+                             want)
+            # The request went to the link and the words after it on its line, as typed.
+            log = read_log(self.log).decode("utf-8", "replace")
+            self.assertIn("REQUEST GET /s/" + IDENT + "%20", log)
+            self.assertIn("REQUEST GET /v/" + IDENT, log)
+
+        self.click(*open_button)
+        self.assertTrue(wait_for(lambda: os.path.exists(self.opened), 20), "opener not started")
+        with open(self.opened, "rb") as f:
+            self.assertEqual(f.read(), want.encode() + b"\0")
+
+        if os.environ.get("MORVANE_GRAB"):
+            shot = os.environ.get("MORVANE_SCREENSHOT") or os.path.join(self.folder, "shot.png")
+            grabbed = self.display.run(os.environ["MORVANE_GRAB"], self.window, shot)
+            self.assertEqual(grabbed.returncode, 0, grabbed.stderr)
+
+        self.click(*input_box)
+        self.key("Escape")
+        self.assertEqual(self.window_process.wait(20), 0)
+
+
+class StartupFailure(unittest.TestCase):
+    def test_no_display_ends_with_minus_one_and_says_why(self):
+        missing = next(":%d" % n for n in range(4242, 4342)
+                       if not os.path.exists("/tmp/.X11-unix/X%d" % n))
+        env = dict(os.environ, DISPLAY=missing, QT_QPA_PLATFORM="xcb")
+        env.pop("WAYLAND_DISPLAY", None)
+        result = subprocess.run([os.path.join(BIN, "morvane")], env=env, capture_output=True,
+                                timeout=30)
+        self.assertEqual(result.returncode, 255)  # -1 as the process's exit status
+        self.assertIn("运行时错误：载入启动窗口失败。", result.stderr.decode("utf-8", "replace"))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
