@@ -9,7 +9,7 @@ PACKAGES=(
   # libraries
   libicu-dev libpcre2-dev libcurl4-openssl-dev qt6-base-dev
   # tests and benchmarks
-  googletest libgtest-dev libbenchmark-dev python3 openssl nodejs tinyproxy curl
+  googletest libgtest-dev libbenchmark-dev python3 openssl nodejs tinyproxy curl libxcb1-dev
   # the real window under a virtual display
   xvfb xauth xdotool xclip x11-utils
   # a font with Chinese characters, for the window's texts

@@ -183,6 +183,70 @@ class WindowUnderXvfb(StubTestCase):
         self.assertEqual(self.window_process.wait(20), 0)
 
 
+@unittest.skipUnless(os.environ.get("MORVANE_HAVE_RESOLVER") == "ON", "resolver not built")
+class ResolveProgram(StubTestCase):
+    def resolve(self, args=(), stdin=b"", **env):
+        environment = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        environment.update(env)
+        return subprocess.run([os.path.join(BIN, "morvane-resolve"), *args], input=stdin,
+                              capture_output=True, env=environment, timeout=120)
+
+    def requests(self):
+        return read_log(self.log).count(b"REQUEST ")
+
+    def test_arguments_one_line_each_and_the_exit_status(self):
+        found = "看看 " + self.base + "/s/" + IDENT + " 复制此链接"
+        result = self.resolve([found, self.base + "/s/" + IDENT2])
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stdout.decode(), PREFIX + IDENT + "\n" + PREFIX + IDENT2 + "\n")
+
+        result = self.resolve([found, self.base + "/nomarker/x", "--help"])
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stdout.decode(), PREFIX + IDENT + "\n" + PREFIX + "\n" + PREFIX + "\n")
+
+    def test_standard_input_one_share_text_a_line(self):
+        lines = ("分享视频 " + self.base + "/s/" + IDENT + " 快来看\r\n" + "\n" +
+                 "HTTP" + self.base[4:] + "/s/" + IDENT2 + "\n")
+        before = self.requests()
+        result = self.resolve(stdin=lines.encode())
+        self.assertEqual(result.returncode, 1)  # the empty line gave no identifier
+        self.assertEqual(result.stdout.decode(),
+                         PREFIX + IDENT + "\n" + PREFIX + "\n" + PREFIX + IDENT2 + "\n")
+        self.assertEqual(self.requests() - before, 4)  # two per link, none for the empty line
+        result = self.resolve(stdin=b"")
+        self.assertEqual((result.returncode, result.stdout), (0, b""))
+
+    def test_terminal_text_follows_the_locale(self):
+        # Under a locale without a character set of its own, text is read and written as UTF-8;
+        # the Chinese words travel to the server as UTF-8 too.
+        result = self.resolve(["看看 " + self.base + "/s/" + IDENT + " 视频"], LC_ALL="C", LANG="C")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn(b"/s/" + IDENT.encode() + b"%20%E8%A7%86%E9%A2%91", read_log(self.log))
+
+
+class DesktopInstall(unittest.TestCase):
+    def test_install_puts_program_entry_and_icon_where_a_desktop_finds_them(self):
+        build = os.environ.get("MORVANE_BUILD_DIR")
+        if not build:
+            self.skipTest("MORVANE_BUILD_DIR not set")
+        with tempfile.TemporaryDirectory(prefix="morvane_install_") as prefix:
+            result = subprocess.run(["cmake", "--install", build, "--prefix", prefix],
+                                    capture_output=True, timeout=120)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            for path in ["bin/morvane", "share/applications/morvane.desktop",
+                         "share/icons/hicolor/128x128/apps/morvane.png"]:
+                self.assertTrue(os.path.isfile(os.path.join(prefix, path)), path)
+            self.assertTrue(os.access(os.path.join(prefix, "bin/morvane"), os.X_OK))
+            with open(os.path.join(prefix, "share/applications/morvane.desktop")) as f:
+                entry = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+            self.assertEqual(entry["Exec"], "morvane")
+            self.assertEqual(entry["Icon"], "morvane")  # the icon's file name without extension
+            self.assertEqual(entry["Type"], "Application")
+            with open(os.path.join(prefix, "share/icons/hicolor/128x128/apps/morvane.png"),
+                      "rb") as f:
+                self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
+
+
 class StartupFailure(unittest.TestCase):
     def test_no_display_ends_with_minus_one_and_says_why(self):
         missing = next(":%d" % n for n in range(4242, 4342)
