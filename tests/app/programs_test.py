@@ -10,6 +10,7 @@ Environment (set by CTest): MORVANE_BIN_DIR (the folder of morvane and morvane-r
 MORVANE_GRAB (the grab_window helper, optional), MORVANE_PLAY_ADDRESS_PREFIX.
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -21,6 +22,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "servers"))
 import service_stub  # noqa: E402
 
+LSAN_SUPPRESSIONS = os.path.join(HERE, "lsan_suppressions.txt")
 BIN = os.environ.get("MORVANE_BIN_DIR", "")
 PREFIX = os.environ.get("MORVANE_PLAY_ADDRESS_PREFIX", "")
 IDENT = "Ab3_Ef5GhIjKlMnOpQrStUvWxYz01234"  # 32 word characters
@@ -62,7 +64,8 @@ class VirtualDisplay:
         self.name = ":" + number
 
     def env(self, **extra):
-        env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb")
+        env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb",
+                   LSAN_OPTIONS="suppressions=%s:print_suppressions=0" % LSAN_SUPPRESSIONS)
         env.pop("WAYLAND_DISPLAY", None)
         env.update(extra)
         return env
@@ -180,7 +183,8 @@ class WindowUnderXvfb(StubTestCase):
 
         self.click(*input_box)
         self.key("Escape")
-        self.assertEqual(self.window_process.wait(20), 0)
+        code = self.window_process.wait(20)
+        self.assertEqual(code, 0, self.window_process.stderr.read().decode("utf-8", "replace"))
 
 
 @unittest.skipUnless(os.environ.get("MORVANE_HAVE_RESOLVER") == "ON", "resolver not built")
@@ -224,6 +228,48 @@ class ResolveProgram(StubTestCase):
         self.assertIn(b"/s/" + IDENT.encode() + b"%20%E8%A7%86%E9%A2%91", read_log(self.log))
 
 
+@unittest.skipUnless(os.environ.get("MORVANE_HAVE_RESOLVER") == "ON", "resolver not built")
+@unittest.skipIf(os.environ.get("MORVANE_SANITIZE") == "ON",
+                 "the sanitizers reserve more address space than the limit allows")
+class MemoryFailure(unittest.TestCase):
+    def test_a_failed_allocation_ends_with_minus_one_and_the_byte_count(self):
+        import resource
+        import threading
+
+        limit = 512 << 20
+
+        def limit_address_space():
+            resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+
+        process = subprocess.Popen([os.path.join(BIN, "morvane-resolve")], stdin=subprocess.PIPE,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                   preexec_fn=limit_address_space)
+
+        def feed():
+            # One line longer than the limit allows, written until the program stops reading.
+            chunk = b"x" * (1 << 20)
+            try:
+                for _ in range(2 * limit // len(chunk)):
+                    process.stdin.write(chunk)
+            except (BrokenPipeError, ValueError):
+                pass
+            try:
+                process.stdin.close()
+            except BrokenPipeError:
+                pass
+
+        writer = threading.Thread(target=feed, daemon=True)
+        writer.start()
+        stderr = process.stderr.read()
+        process.wait(120)
+        writer.join(60)
+        self.assertEqual(process.returncode, 255)
+        message = stderr.decode("utf-8", "replace")
+        match = re.search(r"运行时错误：内存不足，无法分配 (\d+) 字节内存。", message)
+        self.assertTrue(match, message)
+        self.assertGreater(int(match.group(1)), 1 << 20)  # the line's buffer, not a small value
+
+
 class DesktopInstall(unittest.TestCase):
     def test_install_puts_program_entry_and_icon_where_a_desktop_finds_them(self):
         build = os.environ.get("MORVANE_BUILD_DIR")
@@ -251,7 +297,8 @@ class StartupFailure(unittest.TestCase):
     def test_no_display_ends_with_minus_one_and_says_why(self):
         missing = next(":%d" % n for n in range(4242, 4342)
                        if not os.path.exists("/tmp/.X11-unix/X%d" % n))
-        env = dict(os.environ, DISPLAY=missing, QT_QPA_PLATFORM="xcb")
+        env = dict(os.environ, DISPLAY=missing, QT_QPA_PLATFORM="xcb",
+                   LSAN_OPTIONS="suppressions=%s:print_suppressions=0" % LSAN_SUPPRESSIONS)
         env.pop("WAYLAND_DISPLAY", None)
         result = subprocess.run([os.path.join(BIN, "morvane")], env=env, capture_output=True,
                                 timeout=30)
