@@ -12,6 +12,8 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev python3 openssl nodejs tinyproxy curl libxcb1-dev
   # the real window under a virtual display
   xvfb xauth xdotool xclip x11-utils
+  # a window manager that draws frames, to check the window inside one
+  openbox
   # a font with Chinese characters, for the window's texts
   fonts-wqy-microhei
   # opening an address with the user's default handler

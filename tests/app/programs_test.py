@@ -293,6 +293,70 @@ class DesktopInstall(unittest.TestCase):
                 self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
 
 
+@unittest.skipUnless(shutil.which("Xvfb") and shutil.which("openbox") and shutil.which("xprop"),
+                     "needs Xvfb, openbox and xprop (scripts/setup.sh installs them)")
+class WindowUnderAWindowManager(unittest.TestCase):
+    """With a window manager that draws a frame, the frame is part of the 788 x 210."""
+
+    def setUp(self):
+        self.display = VirtualDisplay()
+        self.addCleanup(self.display.stop)
+        self.manager = subprocess.Popen(["openbox", "--sm-disable"], env=self.display.env(),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(self.stop, self.manager)
+        # The manager owns the screen's selection once it is ready to manage windows.
+        self.assertTrue(wait_for(lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.display.run(
+            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout, 20), "openbox did not start")
+        self.window_process = subprocess.Popen([os.path.join(BIN, "morvane")],
+                                               env=self.display.env(), stdout=subprocess.PIPE,
+                                               stderr=subprocess.PIPE)
+        self.addCleanup(self.stop, self.window_process)
+
+    @staticmethod
+    def stop(process):
+        if process.poll() is None:
+            process.kill()
+        process.communicate(timeout=10)
+
+    def prop(self, window, name):
+        return self.display.run("xprop", "-id", window, name).stdout.decode()
+
+    def outer_geometry(self, window):
+        """Left, top, width and height of the frame around the window, from what the manager says."""
+        info = self.display.run("xwininfo", "-id", window).stdout.decode()
+        value = dict(re.findall(r"^\s*(Absolute upper-left X|Absolute upper-left Y|Width|Height):"
+                                r"\s*(-?\d+)", info, re.M))
+        extents = re.search(r"= (\d+), (\d+), (\d+), (\d+)", self.prop(window,
+                                                                    "_NET_FRAME_EXTENTS"))
+        if not value or not extents:
+            return None
+        left, right, top, bottom = map(int, extents.groups())
+        return (int(value["Absolute upper-left X"]) - left,
+                int(value["Absolute upper-left Y"]) - top,
+                int(value["Width"]) + left + right, int(value["Height"]) + top + bottom)
+
+    def test_outer_size_centred_fixed_and_no_maximise(self):
+        found = self.display.run("xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                 "^Morvane$", timeout=30)
+        self.assertEqual(found.returncode, 0, found.stderr)
+        window = found.stdout.split()[0].decode()
+        want = ((1280 - 788) // 2, (800 - 210) // 2, 788, 210)
+        # The program fits its client area once the manager has told it the frame's size.
+        self.assertEqual(wait_for(lambda: self.outer_geometry(window) == want and want, 20), want,
+                         "outer geometry %s" % (self.outer_geometry(window),))
+        actions = self.prop(window, "_NET_WM_ALLOWED_ACTIONS")
+        self.assertIn("_NET_WM_ACTION_MINIMIZE", actions)
+        self.assertIn("_NET_WM_ACTION_CLOSE", actions)
+        self.assertNotIn("_NET_WM_ACTION_MAXIMIZE", actions)
+        self.assertNotIn("_NET_WM_ACTION_RESIZE", actions)
+        state = self.prop(window, "_NET_WM_STATE")
+        self.assertNotIn("SKIP_TASKBAR", state)  # its own task-bar entry
+        self.assertNotIn("ABOVE", state)  # not kept above other windows
+        self.display.run("xdotool", "windowactivate", "--sync", window)
+        self.display.run("xdotool", "key", "Escape")
+        self.assertEqual(self.window_process.wait(20), 0)
+
+
 class StartupFailure(unittest.TestCase):
     def test_no_display_ends_with_minus_one_and_says_why(self):
         missing = next(":%d" % n for n in range(4242, 4342)
