@@ -120,8 +120,8 @@ void RunToEnd(benchmark::State& state, const std::vector<std::string>& argv) {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = Spawn(argv, {}, -1, devnull);
     const int status = pid > 0 ? Wait(pid) : -1;
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                               .count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (status != 0) {
       state.SkipWithError("the program failed");
       break;
@@ -144,8 +144,8 @@ void StartToShown(benchmark::State& state, const std::string& program) {
   const int devnull = open("/dev/null", O_WRONLY);
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = Spawn({program}, {"DISPLAY=" + services->display, "QT_QPA_PLATFORM=xcb"},
-                            -1, devnull);
+    const pid_t pid =
+        Spawn({program}, {"DISPLAY=" + services->display, "QT_QPA_PLATFORM=xcb"}, -1, devnull);
     bool mapped = false;
     while (!mapped) {
       xcb_generic_event_t* event = xcb_wait_for_event(connection);
@@ -153,8 +153,8 @@ void StartToShown(benchmark::State& state, const std::string& program) {
       mapped = (event->response_type & 0x7F) == XCB_MAP_NOTIFY;
       free(event);
     }
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                               .count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     kill(pid, SIGTERM);
     Wait(pid);
     if (!mapped) {
@@ -178,18 +178,31 @@ int main(int argc, char** argv) {
   }
   services = &running;
   const std::string link = running.base + "/big/" + IDENT;
-  benchmark::RegisterBenchmark("resolve_1MiB/morvane-resolve", [link](benchmark::State& s) {
-    RunToEnd(s, {MORVANE_RESOLVE_PROGRAM, link});
-  })->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("resolve_1MiB/curl_grep", [link](benchmark::State& s) {
-    RunToEnd(s, {"sh", "-c", "curl -sL \"$0\" | grep -o 'uri\":\"[A-Za-z0-9_]\\{32\\}'", link});
-  })->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("window_start_to_shown/morvane", [](benchmark::State& s) {
-    StartToShown(s, MORVANE_WINDOW_PROGRAM);
-  })->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("window_start_to_shown/minimal_qt", [](benchmark::State& s) {
-    StartToShown(s, MORVANE_MINIMAL_WINDOW);
-  })->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("resolve_1MiB/morvane-resolve",
+                               [link](benchmark::State& s) {
+                                 RunToEnd(s, {MORVANE_RESOLVE_PROGRAM, link});
+                               })
+      ->UseManualTime()
+      ->Iterations(20)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(
+      "resolve_1MiB/curl_grep",
+      [link](benchmark::State& s) {
+        RunToEnd(s, {"sh", "-c", "curl -sL \"$0\" | grep -o 'uri\":\"[A-Za-z0-9_]\\{32\\}'", link});
+      })
+      ->UseManualTime()
+      ->Iterations(20)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("window_start_to_shown/morvane",
+                               [](benchmark::State& s) { StartToShown(s, MORVANE_WINDOW_PROGRAM); })
+      ->UseManualTime()
+      ->Iterations(10)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("window_start_to_shown/minimal_qt",
+                               [](benchmark::State& s) { StartToShown(s, MORVANE_MINIMAL_WINDOW); })
+      ->UseManualTime()
+      ->Iterations(10)
+      ->Unit(benchmark::kMillisecond);
   return bench::RunWithRatios(
       argc, argv,
       {{"resolve_1MiB/morvane-resolve/iterations:20/manual_time",

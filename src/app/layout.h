@@ -46,11 +46,13 @@ inline constexpr std::array<ControlLayout, 7> CONTROLS = {{
 }};
 
 // Tab walks this order forward, Shift+Tab backward; both wrap around. Labels are not in it.
-inline constexpr std::array<std::string_view, 4> FOCUS_ORDER = {
-    INPUT_BOX_NAME, RESOLVE_BUTTON_NAME, RESULT_BOX_NAME, OPEN_BUTTON_NAME};
+inline constexpr std::array<std::string_view, 4> FOCUS_ORDER = {INPUT_BOX_NAME, RESOLVE_BUTTON_NAME,
+                                                                RESULT_BOX_NAME, OPEN_BUTTON_NAME};
 
 // Left or top of the outer frame that centres a span on a screen span; truncated toward zero as
 // integer division does, so a screen smaller than the window gives a negative offset.
-constexpr int CentredOffset(int screenSpan, int windowSpan) { return (screenSpan - windowSpan) / 2; }
+constexpr int CentredOffset(int screenSpan, int windowSpan) {
+  return (screenSpan - windowSpan) / 2;
+}
 
 }  // namespace morvane

@@ -15,7 +15,7 @@ namespace morvane {
 
 struct WindowCommands {
   std::function<void(BoxAccess& boxes)> resolve;  // 按钮1
-  std::function<void(const Text& address)> open;   // 按钮2, with the result box's text
+  std::function<void(const Text& address)> open;  // 按钮2, with the result box's text
 };
 
 class MainWindow : public QWidget, public BoxAccess {

@@ -82,7 +82,9 @@ Run Resolve(ServiceStubProcess& stub, const Text& input, PageFetch fetch = Fetch
   boxes.input = input;
   ShareLinkResolver(boxes, std::move(fetch)).Resolve();
   auto all = stub.Requests();
-  return {boxes.result, {all.begin() + static_cast<long>(before), all.end()}, boxes.reads,
+  return {boxes.result,
+          {all.begin() + static_cast<long>(before), all.end()},
+          boxes.reads,
           boxes.writes};
 }
 
@@ -92,8 +94,8 @@ TEST(ShareLinkResolver, FindsTheIdentifierBehindTheLink) {
     const std::string link = base + "/s/" + IDENT;
     struct Row {
       std::string name;
-      std::string input;         // UTF-8, as pasted
-      std::string firstTarget;   // percent-decoded target of the first request
+      std::string input;        // UTF-8, as pasted
+      std::string firstTarget;  // percent-decoded target of the first request
       std::string identifier;
     } rows[] = {
         {"bare link", link, std::string("/s/") + IDENT, IDENT},

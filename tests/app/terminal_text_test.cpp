@@ -29,7 +29,9 @@ TEST(TerminalText, ConvertsByTheLocalesCharacterSet) {
 }
 
 TEST(TerminalText, WhatCannotBeHeldBecomesAQuestionMark) {
-  EXPECT_EQ(TerminalText("UTF-8").FromTerminal("a\xF0\x9F\x98\x80" "b\xFF"), Text("a?b?"));
+  EXPECT_EQ(TerminalText("UTF-8").FromTerminal("a\xF0\x9F\x98\x80"
+                                               "b\xFF"),
+            Text("a?b?"));
   // Latin-1 holds neither character; each becomes one "?".
   EXPECT_EQ(TerminalText("ISO-8859-1").ToTerminal("\xCA\xD3\xC6\xB5 \xA8\xA6"), "?? \xE9");
   EXPECT_EQ(TerminalText("ISO-8859-1").FromTerminal("\xE9"), Text("\xA8\xA6"));

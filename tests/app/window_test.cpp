@@ -138,8 +138,8 @@ class WindowTest : public QObject {
     // platform reports a thin frame), and it cannot be resized.
     QCOMPARE(window_->frameGeometry().size(), QSize(788, 210));
     const QMargins frame = window_->windowHandle()->frameMargins();
-    QCOMPARE(window_->size(), QSize(788 - frame.left() - frame.right(),
-                                    210 - frame.top() - frame.bottom()));
+    QCOMPARE(window_->size(),
+             QSize(788 - frame.left() - frame.right(), 210 - frame.top() - frame.bottom()));
     QCOMPARE(window_->minimumSize(), window_->size());
     QCOMPARE(window_->maximumSize(), window_->size());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -235,6 +235,24 @@ class WindowTest : public QObject {
     QCOMPARE(window_->GetBoxText(Box::INPUT), Text());
   }
 
+  void selectionHiddenWithoutFocus() {
+    QLineEdit* input = InputBox();
+    input->setFocus();
+    QTest::keyClicks(input, "http://a/b");
+    input->selectAll();
+    QVERIFY(input->hasSelectedText());
+    // Moving the focus inside the window drops the selection from view.
+    QTest::keyClick(input, Qt::Key_Tab);
+    QVERIFY(!input->hasFocus());
+    QVERIFY(!input->hasSelectedText());
+    // When the window loses activation the selection stays but is drawn in the box's own colours.
+    const QPalette palette = input->palette();
+    QCOMPARE(palette.color(QPalette::Inactive, QPalette::Highlight),
+             palette.color(QPalette::Inactive, QPalette::Base));
+    QCOMPARE(palette.color(QPalette::Inactive, QPalette::HighlightedText),
+             palette.color(QPalette::Inactive, QPalette::Text));
+  }
+
   void busyCursorWhileACommandRuns() {
     window_.reset();
     bool sawBusy = false, buttonsEnabled = false;
@@ -310,8 +328,7 @@ class OpenAddressTest : public QObject {
     QVERIFY(script.open(QIODevice::WriteOnly));
     script.write(("#!/bin/sh\n"
                   "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" +
-                  folder_.filePath("record") + "'\n: > '" + folder_.filePath("record.done") +
-                  "'\n")
+                  folder_.filePath("record") + "'\n: > '" + folder_.filePath("record.done") + "'\n")
                      .toUtf8());
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -321,7 +338,7 @@ class OpenAddressTest : public QObject {
   void cleanupTestCase() { qputenv("PATH", savedPath_); }
 
   void handsTheAddressOverAsOneArgument_data() {
-    QTest::addColumn<QByteArray>("address");  // code page 936
+    QTest::addColumn<QByteArray>("address");   // code page 936
     QTest::addColumn<QByteArray>("argument");  // what the opener receives, UTF-8
     QTest::newRow("web address") << QByteArray("https://play.example.net/p?video_id=abc&x=1")
                                  << QByteArray("https://play.example.net/p?video_id=abc&x=1");
@@ -329,8 +346,7 @@ class OpenAddressTest : public QObject {
     QTest::newRow("spaces kept") << QByteArray("  a b  ") << QByteArray("  a b  ");
     QTest::newRow("no shell") << QByteArray("x; touch gone $(id) `id` 'q' \"d\" *")
                               << QByteArray("x; touch gone $(id) `id` 'q' \"d\" *");
-    QTest::newRow("Chinese") << QByteArray("\xCA\xD3\xC6\xB5.mp4")
-                             << QByteArray("视频.mp4");
+    QTest::newRow("Chinese") << QByteArray("\xCA\xD3\xC6\xB5.mp4") << QByteArray("视频.mp4");
     QTest::newRow("leading dash") << QByteArray("--help") << QByteArray("./--help");
     QTest::newRow("dash later") << QByteArray("a-b") << QByteArray("a-b");
   }
