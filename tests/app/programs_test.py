@@ -261,6 +261,7 @@ class MemoryFailure(unittest.TestCase):
         writer = threading.Thread(target=feed, daemon=True)
         writer.start()
         stderr = process.stderr.read()
+        process.stderr.close()
         process.wait(120)
         writer.join(60)
         self.assertEqual(process.returncode, 255)
@@ -349,6 +350,15 @@ class WindowUnderAWindowManager(unittest.TestCase):
         self.assertIn("_NET_WM_ACTION_CLOSE", actions)
         self.assertNotIn("_NET_WM_ACTION_MAXIMIZE", actions)
         self.assertNotIn("_NET_WM_ACTION_RESIZE", actions)
+        # The hints every manager can read: no maximise function and no maximise button.
+        motif = re.search(r"= (0x[0-9a-f]+), (0x[0-9a-f]+), (0x[0-9a-f]+)",
+                          self.prop(window, "_MOTIF_WM_HINTS"))
+        self.assertTrue(motif)
+        flags, functions, decorations = (int(v, 16) for v in motif.groups())
+        self.assertEqual(flags & 0x3, 0x3)  # both fields are given
+        self.assertEqual(functions & 0x10, 0)  # MWM_FUNC_MAXIMIZE
+        self.assertEqual(decorations & 0x40, 0)  # MWM_DECOR_MAXIMIZE
+        self.assertTrue(functions & 0x08 and decorations & 0x20)  # minimise, function and button
         state = self.prop(window, "_NET_WM_STATE")
         self.assertNotIn("SKIP_TASKBAR", state)  # its own task-bar entry
         self.assertNotIn("ABOVE", state)  # not kept above other windows

@@ -15,8 +15,8 @@
 namespace morvane {
 namespace {
 
-using testing::ReceivedRequest;
-using testing::ServiceStubProcess;
+using test_support::ReceivedRequest;
+using test_support::ServiceStubProcess;
 
 constexpr const char* IDENT = "Ab3_Ef5GhIjKlMnOpQrStUvWxYz01234";
 constexpr const char* IDENT2 = "ZYXWVUTSRQPONMLKJIHGFEDCBA_98765";
@@ -70,13 +70,13 @@ int ClosedPort() {
   return ntohs(address.sin_port);
 }
 
-struct Run {
+struct Outcome {
   Text result;
   std::vector<ReceivedRequest> requests;  // what this run sent
   int reads, writes;
 };
 
-Run Resolve(ServiceStubProcess& stub, const Text& input, PageFetch fetch = FetchPage) {
+Outcome Resolve(ServiceStubProcess& stub, const Text& input, PageFetch fetch = FetchPage) {
   const std::size_t before = stub.Requests().size();
   Boxes boxes;
   boxes.input = input;
@@ -112,10 +112,10 @@ TEST(ShareLinkResolver, FindsTheIdentifierBehindTheLink) {
     };
     for (const Row& row : rows) {
       SCOPED_TRACE(base + ": " + row.name);
-      const Run run = Resolve(*stub, Utf8(row.input));
+      const Outcome run = Resolve(*stub, Utf8(row.input));
       EXPECT_EQ(run.result, ConcatText(PLAY_ADDRESS_PREFIX, Text(row.identifier)));
       ASSERT_EQ(run.requests.size(), 2u);  // the short link, then the page it redirects to
-      EXPECT_EQ(testing::PercentDecoded(run.requests[0].target), row.firstTarget);
+      EXPECT_EQ(test_support::PercentDecoded(run.requests[0].target), row.firstTarget);
       EXPECT_EQ(run.requests[1].target, std::string("/v/") + row.identifier);
       EXPECT_EQ(run.reads, 1);
       EXPECT_EQ(run.writes, 1);
@@ -138,7 +138,7 @@ TEST(ShareLinkResolver, GivesThePrefixAloneWhenAnythingFails) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const Run run = Resolve(*httpStub, Utf8(row.input));
+    const Outcome run = Resolve(*httpStub, Utf8(row.input));
     EXPECT_EQ(run.result, Text(PLAY_ADDRESS_PREFIX));  // the old result is replaced all the same
     EXPECT_EQ(run.requests.size(), row.requests);
     EXPECT_EQ(run.writes, 1);
@@ -147,7 +147,7 @@ TEST(ShareLinkResolver, GivesThePrefixAloneWhenAnythingFails) {
 
 TEST(ShareLinkResolver, ServerThatNeverAnswers) {
   // The command's own time-out is 15 seconds; the fetch seam shortens it to one.
-  const Run run = Resolve(*httpStub, Utf8(httpStub->Base() + "/silent/x"), [](const Text& link) {
+  const Outcome run = Resolve(*httpStub, Utf8(httpStub->Base() + "/silent/x"), [](const Text& link) {
     return WebRequest({.url = link, .timeoutSeconds = 1});
   });
   EXPECT_EQ(run.result, Text(PLAY_ADDRESS_PREFIX));
@@ -159,7 +159,7 @@ TEST(ShareLinkResolver, SendsAPlainGetWithTheDefaultHeaders) {
   for (ServiceStubProcess* stub : {httpStub, httpsStub}) {
     SCOPED_TRACE(stub->Base());
     const std::string link = stub->Base() + "/s/" + IDENT;
-    const Run run = Resolve(*stub, Utf8(link));
+    const Outcome run = Resolve(*stub, Utf8(link));
     ASSERT_FALSE(run.requests.empty());
     const ReceivedRequest& request = run.requests[0];
     EXPECT_EQ(request.method, "GET");

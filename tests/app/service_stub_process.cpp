@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace morvane::testing {
+namespace morvane::test_support {
 namespace {
 
 std::string StubScript() {
@@ -114,4 +114,4 @@ std::string PercentDecoded(const std::string& target) {
   return out;
 }
 
-}  // namespace morvane::testing
+}  // namespace morvane::test_support

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace morvane::testing {
+namespace morvane::test_support {
 
 struct ReceivedRequest {
   std::string method;
@@ -39,4 +39,4 @@ class ServiceStubProcess {
 // The bytes a percent-encoded target stands for.
 std::string PercentDecoded(const std::string& target);
 
-}  // namespace morvane::testing
+}  // namespace morvane::test_support
