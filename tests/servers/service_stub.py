@@ -178,8 +178,10 @@ def main():
     signal.signal(signal.SIGTERM, lambda *_: done.set())
 
     def watch_stdin():
+        # The raw descriptor, not sys.stdin: a buffered reader still blocked in this daemon thread
+        # when the interpreter shuts down makes it abort.
         try:
-            while sys.stdin.buffer.read(4096):
+            while os.read(0, 4096):
                 pass
         finally:
             done.set()
