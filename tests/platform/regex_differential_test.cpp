@@ -83,6 +83,10 @@ std::vector<Case> Corpus() {
       {u"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)\\10", u"abcdefghijj", "", u"$10$11$1$0"},
       {u"(?:ab)+|(c)", u"ababab c", "g", u"<$1>"},
       {u"(a*)+", u"b", "", u"[$1]"},
+      {u"(a|ab)(c|bcd)(d*)", u"abcd", "", u"[$1|$2|$3]"},
+      {u"a[a-z]{2,4}|a[a-z]{2,4}?", u"abcdefghi abc", "g", u"<$&>"},
+      {u"(aa|aabaac|ba|b|c)*", u"aabaac", "", u"[$1]"},
+      {u"^(?:(\\d+)\\.){3}(\\d+)$", u"10.0.0.255", "", u"[$1|$2]"},
       {u"(z)((a+)?(b+)?(c))*", u"zaacbbbcac", "", u"[$3|$4]", kGroupsNotReset},
       {u"(?:(a)|b)+", u"ab", "", u"[$1]", kGroupsNotReset},
       {u"(a*)*", u"b", "", u"[$1]",
@@ -139,7 +143,7 @@ std::vector<Case> Corpus() {
       {u"[\u0100-\u017f\u0370-\u03ff\u0400-\u04ff]", all, "gi", u""},
       {u"[^\u00e0-\u00fe]", all, "gi", u""},
       // Replacement strings.
-      {u"(a)(b)?", u"ab a", "g", u"[$1|$2|$&|$`|$'|$$|$3|$0|$01|$10|$]"},
+      {u"(a)(b)?", u"ab a", "g", u"[$1|$2|$&|$`|$'|$$|$3|$0|$01|$10|$<x>|$]"},
       {u"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)", u"abcdefghij", "", u"$10$11$1$00$99"},
       // Rejected by both.
       {u"(", u"", "", u""},
