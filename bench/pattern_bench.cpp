@@ -21,9 +21,15 @@ constexpr const char* kMarker = "uri\":\"";
 const Text& Page() {
   static const Text page = [] {
     std::mt19937 random(11);
-    const char* const pieces[] = {"<div class=\"item\">", "</div>\n", "\xE8\xA7\x86\xE9\xA2\x91",
-                                  "\xE4\xB8\xAD\xE6\x96\x87\xE5\x86\x85\xE5\xAE\xB9", "user ",
-                                  "\"url\":\"https://cdn.example/u/", "uid=", " - ", "0123"};
+    const char* const pieces[] = {"<div class=\"item\">",
+                                  "</div>\n",
+                                  "\xE8\xA7\x86\xE9\xA2\x91",
+                                  "\xE4\xB8\xAD\xE6\x96\x87\xE5\x86\x85\xE5\xAE\xB9",
+                                  "user ",
+                                  "\"url\":\"https://cdn.example/u/",
+                                  "uid=",
+                                  " - ",
+                                  "0123"};
     std::string s;
     s.reserve(kPageSize + 64);
     while (s.size() < kPageSize - 2048) s += pieces[random() % std::size(pieces)];
@@ -81,9 +87,8 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("part_component/4MiB", morvane::ComponentOnly)
       ->Unit(benchmark::kMillisecond);
-  return morvane::bench::RunWithRatios(
-      argc, argv,
-      {{"Compile+SubmatchText/4MiB", "baseline_find/4MiB", 10.0},
-       {"part_ToWide/4MiB", "baseline_find/4MiB", 0},
-       {"part_component/4MiB", "baseline_find/4MiB", 0}});
+  return morvane::bench::RunWithRatios(argc, argv,
+                                       {{"Compile+SubmatchText/4MiB", "baseline_find/4MiB", 10.0},
+                                        {"part_ToWide/4MiB", "baseline_find/4MiB", 0},
+                                        {"part_component/4MiB", "baseline_find/4MiB", 0}});
 }

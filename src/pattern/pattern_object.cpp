@@ -14,8 +14,8 @@
 namespace morvane {
 
 struct PatternObject::Fields {
-  std::shared_ptr<RegexComponent> regex;           // null before Compile and when creation failed
-  std::shared_ptr<RegexMatchCollection> matches;   // null before Compile and when Execute failed
+  std::shared_ptr<RegexComponent> regex;          // null before Compile and when creation failed
+  std::shared_ptr<RegexMatchCollection> matches;  // null before Compile and when Execute failed
   // The subject of the last Compile as the component's string. Never modified once made, so
   // copies of the object may share it. Nothing reads it before Compile sets it.
   std::shared_ptr<const std::u16string> subject = std::make_shared<const std::u16string>();
@@ -66,8 +66,8 @@ bool PatternObject::Compile(const Text& pattern, const Text& subject,
     f.regex->SetIgnoreCase(ignoreCase);
     f.regex->SetMultiline(multiline.value_or(true));
     f.regex->SetGlobal(global.value_or(true));
-    const Text source = quoteMarker.value_or(false) ? ReplaceText(pattern, QUOTE_MARKER, "\"")
-                                                    : pattern;
+    const Text source =
+        quoteMarker.value_or(false) ? ReplaceText(pattern, QUOTE_MARKER, "\"") : pattern;
     f.regex->SetPattern(ToWide(source));
   }
   f.subject = std::make_shared<const std::u16string>(ToWide(subject));
@@ -87,9 +87,7 @@ Text PatternObject::ReplaceMatches(const Text& replacement) const {
   return AsText(f.regex->Replace(*f.subject, ToWide(replacement)));
 }
 
-int PatternObject::MatchCount() const {
-  return fields_->matches ? fields_->matches->Count() : 0;
-}
+int PatternObject::MatchCount() const { return fields_->matches ? fields_->matches->Count() : 0; }
 
 Text PatternObject::MatchText(int matchIndex, int* position) const {
   const Fields& f = *fields_;
@@ -106,7 +104,7 @@ Text PatternObject::SubmatchText(int matchIndex, int submatchIndex, int* positio
       f.matches ? f.matches->Item(static_cast<std::int64_t>(matchIndex) - 1) : nullptr;
   const auto groups = match ? match->SubMatches() : nullptr;
   const auto wide = groups ? groups->Item(static_cast<std::int64_t>(submatchIndex) - 1)
-                          : std::optional<std::u16string>();
+                           : std::optional<std::u16string>();
   if (position) {
     *position = BytePosition(f.regex, *f.subject, match,
                              wide ? std::optional<Text>(FromWide(*wide)) : std::nullopt);

@@ -103,13 +103,14 @@ TEST(PatternObject, OptionsAndTheirDefaults) {
       {"global when left out", "a.", "a1a2a3", left, left, left, left, "a1|a2|a3"},
       {"global given false", "a.", "a1a2a3", left, left, no, left, "a1"},
       {"the dot stops at CR and LF", "x.*", "x1\r\nx2", left, left, left, left, "x1|x2"},
-      {"quote marker when given true", ConcatText("k", QUOTE_MARKER, ":(\\d)"), "k\":1", left,
-       left, left, yes, "k\":1"},
+      {"quote marker when given true", ConcatText("k", QUOTE_MARKER, ":(\\d)"), "k\":1", left, left,
+       left, yes, "k\":1"},
       {"marker literal when left out", ConcatText("k", QUOTE_MARKER), ConcatText("k", QUOTE_MARKER),
        left, left, left, left, "k#\xD2\xFD\xBA\xC5"},
       {"marker literal when given false", ConcatText("k", QUOTE_MARKER), "k\"", left, left, left,
        no, ""},
-      {"double-byte text", G("中(.)"), G("中文中字"), left, left, left, left, "\xD6\xD0\xCE\xC4|\xD6\xD0\xD7\xD6"},
+      {"double-byte text", G("中(.)"), G("中文中字"), left, left, left, left,
+       "\xD6\xD0\xCE\xC4|\xD6\xD0\xD7\xD6"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.note);
@@ -345,15 +346,14 @@ TEST(PatternObject, IdentifierFinderOverPages) {
       {"more than 32: the first 32", Text("{\"uri\":\"" + id + "xyz\"}"), Text(id)},
       {"capitals in the marker", Text("{\"URI\":\"" + id + "\"}"), Text(id)},
       {"a non-word character within", Text("\"uri\":\"" + id.substr(0, 20) + "-" + id), ""},
-      {"a short first marker: the next full one",
-       Text("\"uri\":\"abc\" \"uri\":\"" + id + "\""), Text(id)},
+      {"a short first marker: the next full one", Text("\"uri\":\"abc\" \"uri\":\"" + id + "\""),
+       Text(id)},
       {"UTF-8 page, Chinese around the marker",
        Text("<p>\xE8\xA7\x86\xE9\xA2\x91</p>{\"uri\":\"" + id + "\",\"\xE6\xA0\x87\"}"), Text(id)},
       {"UTF-8 page, two Chinese characters right before it",
        Text("\xE8\xA7\x86\xE9\xA2\x91uri\":\"" + id + "\xE6\xA0\x87"), Text(id)},
       // Read as code page 936, the last byte of a three-byte character pairs with the "u".
-      {"UTF-8 page, one Chinese character right before it",
-       Text("\xE8\xA7\x86uri\":\"" + id), ""},
+      {"UTF-8 page, one Chinese character right before it", Text("\xE8\xA7\x86uri\":\"" + id), ""},
       {"code page 936 page", ConcatText(G("标题：视频"), "\"uri\":\"", id, G("”")), Text(id)},
   };
   for (const Row& row : rows) {

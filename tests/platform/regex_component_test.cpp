@@ -102,7 +102,12 @@ TEST(RegexDialect, EscapesAndClasses) {
   RunRows({
       {u"\\u0041\\x42\\103\\60", u"ABC0", "", R"([0 "ABC0"])"},
       {u"\\400", u" 0", "", R"([0 " 0"])"},  // octal stays within one byte: \40 then "0"
-      {u"\\0011", std::u16string(u"\x01" u"1"), "", "[0 \"\x01" "1\"]"},
+      {u"\\0011",
+       std::u16string(u"\x01"
+                      u"1"),
+       "",
+       "[0 \"\x01"
+       "1\"]"},
       {u"\\8\\9", u"89", "", R"([0 "89"])"},
       {u"\\xZ\\u12", u"xZu12", "", R"([0 "xZu12"])"},
       {u"\\cJ\\cj", u"\n\n", "", "[0 \"\n\n\"]"},
@@ -117,7 +122,12 @@ TEST(RegexDialect, EscapesAndClasses) {
       {u"[\\w-]+", u"a-!", "", R"([0 "a-"])"},
       {u"[\\d-z]+", u"5-zy", "", R"([0 "5-z"])"},
       {u"[-a][a-]", u"-aa-", "g", R"([0 "-a"] [2 "a-"])"},
-      {u"[\\b][\\1][\\B]", u"\x08\x01" u"B", "", "[0 \"\x08\x01" "B\"]"},
+      {u"[\\b][\\1][\\B]",
+       u"\x08\x01"
+       u"B",
+       "",
+       "[0 \"\x08\x01"
+       "B\"]"},
       {u"\\w+", u"abc_12 \u00e9 \u4e2d x", "g", R"([0 "abc_12"] [11 "x"])"},
       {u"\\d+", u"12 \u0663\u0664 5", "g", R"([0 "12"] [6 "5"])"},
       {u"\\s+", u"a b\tc\u00a0d\x0B\x0C\r\ne", "g", "[1 \" \"] [3 \"\t\"] [7 \"\x0B\x0C\r\n\"]"},
@@ -148,8 +158,9 @@ TEST(RegexDialect, IgnoreCaseFoldsAsCanonicalize) {
 
 TEST(RegexDialect, RejectedPatternsMakeExecuteAndReplaceFail) {
   for (std::u16string pattern :
-       {u"(", u")", u"a)", u"(a", u"a**", u"*a", u"+", u"?", u"a{2,1}", u"{1}", u"a{1}{2}",
-        u"a*??", u"[b-a]", u"[a", u"\\", u"a|*", u"(?", u"(?x)", u"^*", u"$+", u"\\b*",
+       {u"(",       u")",       u"a)",      u"(a",       u"a**",  u"*a",    u"+",
+        u"?",       u"a{2,1}",  u"{1}",     u"a{1}{2}",  u"a*??", u"[b-a]", u"[a",
+        u"\\",      u"a|*",     u"(?",      u"(?x)",     u"^*",   u"$+",    u"\\b*",
         u"(?<=a)b", u"(?<!a)b", u"(?<n>a)", u"a{65536}", u"(?i)a"}) {
     SCOPED_TRACE(Show(pattern));
     auto regex = Make(pattern, ParseFlags("g"));
@@ -161,9 +172,9 @@ TEST(RegexDialect, RejectedPatternsMakeExecuteAndReplaceFail) {
   const std::size_t deep = ecma::MAX_NESTING;
   EXPECT_NE(Make(std::u16string(deep, u'(') + u"a" + std::u16string(deep, u')'), {})->Execute(u"a"),
             nullptr);
-  EXPECT_EQ(
-      Make(std::u16string(deep + 1, u'(') + u"a" + std::u16string(deep + 1, u')'), {})->Execute(u"a"),
-      nullptr);
+  EXPECT_EQ(Make(std::u16string(deep + 1, u'(') + u"a" + std::u16string(deep + 1, u')'), {})
+                ->Execute(u"a"),
+            nullptr);
 }
 
 TEST(RegexDialect, OptionsAndPatternCanChangeBetweenRuns) {
@@ -278,7 +289,8 @@ TEST(RegexDialect, IgnoreCaseClassesMatchCanonicalize) {
     for (char16_t unit : members) {
       const std::u16string pattern = u"\\u" + [&] {
         std::u16string hex;
-        for (int shift = 12; shift >= 0; shift -= 4) hex += u"0123456789abcdef"[(unit >> shift) & 15];
+        for (int shift = 12; shift >= 0; shift -= 4)
+          hex += u"0123456789abcdef"[(unit >> shift) & 15];
         return hex;
       }();
       // Subject: the class and its neighbours in code point order.
@@ -290,8 +302,10 @@ TEST(RegexDialect, IgnoreCaseClassesMatchCanonicalize) {
       const auto found = Exec(pattern, subject, ParseFlags("gi"));
       std::u16string matched;
       for (const auto& f : *found) {
-        if (f.index < static_cast<int>(members.size())) matched += f.value;
-        else if (ecma::Canonicalize(f.value[0]) != canon) matched += u"!";
+        if (f.index < static_cast<int>(members.size()))
+          matched += f.value;
+        else if (ecma::Canonicalize(f.value[0]) != canon)
+          matched += u"!";
       }
       EXPECT_EQ(matched, members) << "U+" << std::hex << static_cast<int>(unit);
       ++checked;

@@ -98,7 +98,11 @@ std::vector<Case> Corpus() {
        "\\12 with one group is group 1 and a \"2\"; ECMAScript reads octal \\12 (a line feed)"},
       {u"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)\\11", u"abcdefghija1 abcdefghij\t", "g", u"<$&>",
        "\\11 with ten groups is group 1 and a \"1\"; ECMAScript reads octal \\11 (a tab)"},
-      {u"\\101\\60\\0\\400\\0011\\8\\9", std::u16string(u"A0\0 0\x01" u"189", 9), "g", u"!"},
+      {u"\\101\\60\\0\\400\\0011\\8\\9",
+       std::u16string(u"A0\0 0\x01"
+                      u"189",
+                      9),
+       "g", u"!"},
       // Other escapes.
       {u"\\u0041\\x42\\x4\\u12\\cJ\\q\\/\\-", u"ABx4u12\nq/-", "", u"!"},
       {u"\\c1", u"c1 \\c1", "g", u"!",
@@ -118,7 +122,10 @@ std::vector<Case> Corpus() {
       {u"[]|[^]", u"a\n", "g", u"<$&>"},
       {u"[\\]\\-a-]+|[\\w-]+", u"]-a-b!z-", "g", u"<$&>"},
       {u"[\\d-z]+", u"5-zy", "g", u"<$&>"},
-      {u"[\\b\\1\\B]+", u"\x08\x01" u"B", "g", u"<$&>"},
+      {u"[\\b\\1\\B]+",
+       u"\x08\x01"
+       u"B",
+       "g", u"<$&>"},
       {u"\\w+|\\d+", u"abc_12 \u00e9 \u4e2d \u0663\u0664 x", "g", u"<$&>"},
       {u"\\s+", u"a b\tc\u00a0d\x0B\x0C\r\ne\u3000f\ufeffg", "g", u"_", kNarrowSpace},
       {u"[\\S]+", u"a b\u00a0c", "g", u"_", kNarrowSpace},
@@ -127,7 +134,10 @@ std::vector<Case> Corpus() {
       // Case ignored.
       {u"abc|\u00e9+", u"ABC aBc \u00c9\u00e9", "gi", u"<$&>"},
       {u"[\u00e0-\u00ff]+", u"\u00c0\u00c9\u0178\u00d7", "gi", u"<$&>"},
-      {u"\u03c3|k|s|\u00b5|\u00df|\u0130|\u01c6", u"\u03a3\u03c3\u03c2 kK\u212a sS\u017f \u00b5\u03bc\u039c \u00df\u1e9e \u0130i \u01c4\u01c5\u01c6", "gi", u"<$&>"},
+      {u"\u03c3|k|s|\u00b5|\u00df|\u0130|\u01c6",
+       u"\u03a3\u03c3\u03c2 kK\u212a sS\u017f \u00b5\u03bc\u039c \u00df\u1e9e \u0130i "
+       u"\u01c4\u01c5\u01c6",
+       "gi", u"<$&>"},
       {u"[^a]|[^\u00e9]", u"aA\u00e9\u00c9x", "gi", u"<$&>"},
       {u"\\W", u"\u017f\u212ak", "gi", u"<$&>"},
       {u"(a)\\1", u"aA", "gi", u"<$&>"},

@@ -224,7 +224,8 @@ class Translator {
     unsigned value = p_[i_++] - u'0';
     if (IsOctal(Peek())) {
       value = value * 8 + (p_[i_++] - u'0');
-      if (IsOctal(Peek()) && value * 8 + (Peek() - u'0') <= 0377) value = value * 8 + (p_[i_++] - u'0');
+      if (IsOctal(Peek()) && value * 8 + (Peek() - u'0') <= 0377)
+        value = value * 8 + (p_[i_++] - u'0');
     }
     return static_cast<char16_t>(value);
   }
@@ -234,11 +235,16 @@ class Translator {
   char16_t CharacterEscape() {
     const char16_t c = p_[i_++];
     switch (c) {
-      case 'f': return 0x0C;
-      case 'n': return 0x0A;
-      case 'r': return 0x0D;
-      case 't': return 0x09;
-      case 'v': return 0x0B;
+      case 'f':
+        return 0x0C;
+      case 'n':
+        return 0x0A;
+      case 'r':
+        return 0x0D;
+      case 't':
+        return 0x09;
+      case 'v':
+        return 0x0B;
       case 'c':
         if (IsAsciiLetter(Peek())) return static_cast<char16_t>(p_[i_++] % 32);
         return u'c';  // not a control letter: the "c" alone
@@ -397,7 +403,12 @@ class Translator {
   bool AtomEscape() {
     const char16_t c = Peek();
     switch (c) {
-      case 'd': case 'D': case 'w': case 'W': case 's': case 'S':
+      case 'd':
+      case 'D':
+      case 'w':
+      case 'W':
+      case 's':
+      case 'S':
         ++i_;
         Emit(c == 'd'   ? "[0-9]"
              : c == 'D' ? "[^0-9]"
@@ -458,7 +469,12 @@ class Translator {
     if (AtEnd()) return false;
     const char16_t e = Peek();
     switch (e) {
-      case 'd': case 'D': case 'w': case 'W': case 's': case 'S':
+      case 'd':
+      case 'D':
+      case 'w':
+      case 'W':
+      case 's':
+      case 'S':
         ++i_;
         AddClassEscape(*escape, e);
         unit->reset();
@@ -528,8 +544,7 @@ class Translator {
 
 }  // namespace
 
-std::optional<PcrePattern> Translate(std::u16string_view pattern, bool ignoreCase,
-                                     bool multiline) {
+std::optional<PcrePattern> Translate(std::u16string_view pattern, bool ignoreCase, bool multiline) {
   return Translator(pattern, ignoreCase, multiline).Run();
 }
 

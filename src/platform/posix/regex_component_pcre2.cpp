@@ -217,8 +217,8 @@ class Pcre2RegexComponent final : public RegexComponent {
       const std::size_t pairs = pcre2_get_ovector_count(data.get());
       for (std::size_t k = 0; k < stride; ++k) {
         // Groups past rc, and past the ovector, took no part.
-        list->offsets.push_back(k / 2 < pairs && k / 2 < static_cast<std::size_t>(rc) ? o[k]
-                                                                                    : PCRE2_UNSET);
+        list->offsets.push_back(
+            k / 2 < pairs && k / 2 < static_cast<std::size_t>(rc) ? o[k] : PCRE2_UNSET);
       }
       if (!global_) break;
       // An empty match moves the next search on by one code unit.
