@@ -179,9 +179,14 @@ class Translator {
     if (ignoreCase_ && u >= 128) {
       const CaseTables& t = Cases();
       if (t.next[u] != u) {
-        UnitSet set;
-        set.set(u);
-        EmitSet(set, false);  // the set gets closed over case there
+        // The members of its case class, straight from the ring: a class of a few units.
+        out_ += u'[';
+        char16_t v = u;
+        do {
+          EmitHex(v);
+          v = t.next[v];
+        } while (v != u);
+        out_ += u']';
         return;
       }
     }
