@@ -71,6 +71,10 @@ class HttpRequestComponent {
   virtual ByteArray ResponseBody() = 0;
   virtual Text GetAllResponseHeaders() = 0;
   virtual int Status() = 0;
+
+  // ResponseBody without a copy, for the instance's only user: the body moves out, and later
+  // reads give the empty body. Spares a second copy of a large body in memory.
+  virtual ByteArray TakeResponseBody() { return ResponseBody(); }
 };
 
 using HttpRequestComponentFactory = std::function<std::shared_ptr<HttpRequestComponent>()>;

@@ -1,6 +1,8 @@
 #include "web/cookies.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "text/helpers.h"
@@ -12,9 +14,9 @@ constexpr const char* kSeparator = "; ";
 constexpr const char* kDeletionMarker = "=deleted";
 
 // Drops the separator after the last item; an empty text stays empty.
-Text CutLastSeparator(std::string&& joined) {
-  const Text text(std::move(joined));
-  return LeftText(text, TextLength(text) - 2);
+Text CutLastSeparator(std::string joined) {
+  joined.resize(joined.size() - std::min<std::size_t>(joined.size(), 2));
+  return Text(std::string_view(joined));
 }
 
 }  // namespace

@@ -43,7 +43,10 @@ class Instance {
       component_->SendText(text);
     }
   }
-  ByteArray ResponseBody() { return component_ ? component_->ResponseBody() : ByteArray(); }
+  ByteArray ResponseBody(bool onlyUser) {
+    if (!component_) return {};
+    return onlyUser ? component_->TakeResponseBody() : component_->ResponseBody();
+  }
   Text GetAllResponseHeaders() { return component_ ? component_->GetAllResponseHeaders() : Text(); }
   int Status() { return component_ ? component_->Status() : 0; }
   void Release() { component_.reset(); }
@@ -102,7 +105,9 @@ ByteArray WebRequest(const WebRequestParams& params) {
 
   instance.Send(params.postBytes, params.postText);
 
-  ByteArray body = instance.ResponseBody();
+  // An instance of the routine's own is released below, so its body can move out rather than be
+  // copied; the caller's instance keeps its body readable.
+  ByteArray body = instance.ResponseBody(!params.requestObject.has_value());
   const Text responseHeaders =
       ReplaceText(instance.GetAllResponseHeaders(), "Set-Cookie", "Set-Cookie", 1, -1, false);
   if (params.responseHeaders) *params.responseHeaders = responseHeaders;

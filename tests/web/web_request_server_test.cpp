@@ -119,6 +119,10 @@ TEST_F(WebRequestServer, CallersInstanceKeepsItsSettings) {
   // Redirects stay off on the caller's instance although this call does not ask for it.
   WebRequest({.url = Text(Server().Url("/chain?n=1")), .status = &status, .requestObject = mine});
   EXPECT_EQ(status, 302);
+  EXPECT_EQ(mine->Status(), 302);
+  EXPECT_EQ(mine->ResponseBody(), ByteArray());  // the 302 of /chain has an empty body
+  WebRequest({.url = Text(Server().Url("/respond?body=kept")), .requestObject = mine});
+  EXPECT_EQ(AsString(mine->ResponseBody()), "kept");
   WebRequest({.url = Text(Server().Url("/chain?n=1")), .status = &status});
   EXPECT_EQ(status, 200);
   EXPECT_EQ(mine.use_count(), 1);

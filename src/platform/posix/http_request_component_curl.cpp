@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,8 +34,24 @@ constexpr int kMaxRedirects = 10;
 constexpr std::int64_t kMaxBody = INT32_MAX;
 // A Content-Length is only a promise: memory is set aside for at most this much up front.
 constexpr std::int64_t kMaxReserve = std::int64_t{1} << 30;
+// Bodies from this size on are kept in memory that the kernel may back with huge pages.
+constexpr std::size_t kHugePageThreshold = std::size_t{8} << 20;
+constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+// The receive buffer of the curl program: fewer, larger writes for big bodies.
+constexpr long kReceiveBufferSize = 100 * 1024;
 // libcurl has no "no limit" for connecting; a day stands in for it.
 constexpr long kNoConnectLimitMs = 24L * 60 * 60 * 1000;
+
+// Sets room for size bytes aside. A large body costs one page fault per 4 KiB page touched, more
+// than the copying itself on some machines; huge pages cut that by a factor of 512.
+void ReserveBody(ByteArray& body, std::size_t size) {
+  body.reserve(size);
+  if (size < kHugePageThreshold) return;
+  const auto start = reinterpret_cast<std::uintptr_t>(body.data());
+  const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (start + body.capacity()) & ~(kHugePage - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
 
 std::string AsciiLower(std::string_view s) {
   std::string out(s);
@@ -288,7 +305,14 @@ class CurlHttpRequest final : public HttpRequestComponent {
 
   bool SendText(const Text& body) override { return Send(ToUtf8(body)); }
 
-  ByteArray ResponseBody() override { return body_; }
+  ByteArray ResponseBody() override {
+    ByteArray copy;
+    ReserveBody(copy, body_.size());
+    copy.assign(body_.begin(), body_.end());
+    return copy;
+  }
+
+  ByteArray TakeResponseBody() override { return std::exchange(body_, {}); }
 
   Text GetAllResponseHeaders() override {
     return received_ ? HeaderBytesToText(headerBlock_ + "\r\n") : Text();
@@ -384,6 +408,7 @@ class CurlHttpRequest final : public HttpRequestComponent {
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     // An empty proxy name turns proxies off, those of the environment included.
@@ -545,14 +570,15 @@ class CurlHttpRequest final : public HttpRequestComponent {
       curl_off_t length = -1;
       curl_easy_getinfo(self->curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
       if (length > 0) {
-        self->body_.reserve(static_cast<std::size_t>(std::min<std::int64_t>(length, kMaxReserve)));
+        ReserveBody(self->body_, static_cast<std::size_t>(std::min<std::int64_t>(length, kMaxReserve)));
       }
     }
     if (static_cast<std::int64_t>(self->body_.size() + n) > kMaxBody) {
       hop->tooLarge = true;
       return 0;
     }
-    self->body_.insert(self->body_.end(), data, data + n);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    self->body_.insert(self->body_.end(), bytes, bytes + n);
     return n;
   }
 
