@@ -1,7 +1,11 @@
 // The libcurl component against the scripted server and a real proxy, all on 127.0.0.1.
 #include "platform/http_request_component.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -274,6 +278,22 @@ TEST_F(HttpComponent, IdleTimeouts) {
   const Result drip = Get(*c, Server().Url("/drip?n=6&interval=0.3"));
   EXPECT_TRUE(drip.sent);
   EXPECT_EQ(drip.body, "dddddd");
+}
+
+// A listener that never accepts: the TCP connection is made by the kernel, the TLS handshake
+// never answered. Only the connect limit can end that; without it the test would hang.
+TEST_F(HttpComponent, ConnectLimitCoversTheTlsHandshake) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  ASSERT_EQ(listen(fd, 8), 0);
+  c->SetTimeouts(0, 1000, 600000, 600000);
+  ExpectFailed(Get(*c, "https://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/"));
+  close(fd);
 }
 
 TEST_F(HttpComponent, BrokenBodies) {
