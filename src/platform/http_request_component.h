@@ -47,6 +47,8 @@ class HttpRequestComponent {
 
   // setting 2 with "host:port" or "http://host:port" (port 80 when left out) sends every request
   // through that proxy; 0 or 1 connects directly. Proxy settings of the environment never apply.
+  // A proxy text that names no HTTP proxy is refused, and requests fail until the next setting
+  // that succeeds: they never go out directly in its place.
   virtual bool SetProxy(int setting, const Text& proxy) = 0;
 
   // Starts a new request: forgets the previous request's headers and response. Time-outs, proxy

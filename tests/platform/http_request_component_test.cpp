@@ -416,16 +416,19 @@ TEST_F(HttpComponentProxy, EnvironmentProxyIgnoredAndDirectAgain) {
   EXPECT_EQ(r[1].RequestLine(), "GET /respond?body=direct HTTP/1.1");
 }
 
-TEST(HttpComponentProxySetting, RefusesWhatIsNoHttpProxy) {
-  auto c = CreateCurlHttpRequestComponent();
+TEST_F(HttpComponent, RefusedProxyNeverMeansDirect) {
   for (const char* bad : {"", "socks5://127.0.0.1:1", "https://127.0.0.1:1", "u:p@127.0.0.1:1",
                           "127.0.0.1:1/path", "a b:1"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(c->SetProxy(2, bad));
+    ExpectFailed(Get(*c, Server().Url("/")));
   }
+  EXPECT_TRUE(Server().TakeRequests().empty());
   EXPECT_TRUE(c->SetProxy(2, "127.0.0.1"));
   EXPECT_TRUE(c->SetProxy(2, "HTTP://[::1]:3128/"));
   EXPECT_FALSE(c->SetProxy(3, "127.0.0.1:1"));
+  EXPECT_TRUE(c->SetProxy(1, ""));
+  EXPECT_EQ(Get(*c, Server().Url("/")).body, "ok");
 }
 
 TEST(HttpComponentFactory, TestsCanMakeCreationFail) {

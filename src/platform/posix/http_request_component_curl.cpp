@@ -234,9 +234,13 @@ class CurlHttpRequest final : public HttpRequestComponent {
   bool SetProxy(int setting, const Text& proxy) override {
     if (setting == PROXY_SETTING_DEFAULT || setting == PROXY_SETTING_DIRECT) {
       proxy_.clear();
+      proxyRefused_ = false;
       return true;
     }
     if (setting != PROXY_SETTING_PROXY) return false;
+    // A proxy that was asked for but cannot be used makes requests fail until the next good
+    // setting: going direct instead would send them past the proxy the caller relies on.
+    proxyRefused_ = true;
     std::string server = ToUtf8(proxy);
     if (StartsWithIgnoreCase(server, "http://")) server.erase(0, 7);
     while (!server.empty() && server.back() == '/') server.pop_back();
@@ -252,6 +256,7 @@ class CurlHttpRequest final : public HttpRequestComponent {
                              ? bracket + 1 < server.size() && server[bracket + 1] == ':'
                              : server.find(':') != std::string::npos;
     proxy_ = "http://" + server + (hasPort ? "" : ":80");
+    proxyRefused_ = false;
     return true;
   }
 
@@ -370,7 +375,7 @@ class CurlHttpRequest final : public HttpRequestComponent {
 
   bool Send(std::string payload) {
     ClearResponse();
-    if (!opened_) return false;
+    if (!opened_ || proxyRefused_) return false;
     std::string method = method_;
     Address address = address_;
     const std::string firstHost = address_.host;
@@ -618,6 +623,7 @@ class CurlHttpRequest final : public HttpRequestComponent {
   int sendMs_ = DEFAULT_SEND_TIMEOUT_MS;
   int receiveMs_ = DEFAULT_RECEIVE_TIMEOUT_MS;
   std::string proxy_;
+  bool proxyRefused_ = false;
   bool followRedirects_ = true;
   int ignoreFlags_ = 0;
   int connectionFlags_ = -1;  // the ignore flags the cached connections were opened under
