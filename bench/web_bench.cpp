@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -46,13 +47,22 @@ class MemoryServer {
     listen(listen_, 128);
     // The server runs in a process of its own, so that its 256 MiB stay out of the memory figures
     // of the children that this process starts. It ends with this process.
+    // The parent waits until the body is in memory, so that no measurement pays for filling it.
+    int ready[2];
+    if (pipe(ready) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);
       big_.assign(kBigSize, 'b');
+      close(ready[1]);
       Run();
       _exit(0);
     }
+    close(ready[1]);
+    char ignored;
+    while (read(ready[0], &ignored, 1) < 0 && errno == EINTR) {
+    }
+    close(ready[0]);
   }
   ~MemoryServer() {
     close(listen_);
@@ -145,6 +155,7 @@ void BM_CurlEasySmall(benchmark::State& state) {
       curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
       curl_easy_setopt(curl, CURLOPT_PROXY, "");
       curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+      curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
       curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard);
       curl_easy_setopt(curl, CURLOPT_WRITEDATA, &total);
       curl_easy_perform(curl);
