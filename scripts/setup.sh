@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   cmake g++ make pkg-config
   # libraries
-  libicu-dev libpcre2-dev libcurl4-openssl-dev qt6-base-dev
+  libicu-dev libpcre2-dev libcurl4-openssl-dev libssl-dev qt6-base-dev
   # tests and benchmarks
   googletest libgtest-dev libbenchmark-dev python3 openssl nodejs tinyproxy curl libxcb1-dev
   # the real window under a virtual display

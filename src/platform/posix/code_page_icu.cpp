@@ -70,36 +70,39 @@ bool StandsAlone(unsigned char b) { return b <= 0x80 || b == 0xFF; }
 std::u16string ToWide(const Text& text) {
   const Tables& tables = GetTables();
   const std::string_view s = text.view();
-  std::u16string out;
-  out.reserve(s.size());
+  // Every byte gives at most one code unit, so the result fits in as many units as there are bytes.
+  std::u16string out(s.size(), u'\0');
+  char16_t* o = out.data();
   for (std::size_t i = 0; i < s.size();) {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80) {
-      out += static_cast<char16_t>(b);
+      *o++ = b;
       i += 1;
     } else if (b == 0x80) {
-      out += u'\u20AC';
+      *o++ = u'\u20AC';
       i += 1;
     } else if (b == 0xFF) {
-      out += u'\uF8F5';
+      *o++ = u'\uF8F5';
       i += 1;
     } else if (i + 1 == s.size()) {
-      out += kDefaultChar;
+      *o++ = kDefaultChar;
       i += 1;
     } else {
       const auto second = static_cast<unsigned char>(s[i + 1]);
       const char16_t unit = tables.pair[(b - 0x81) * 256 + second];
-      out += unit != kNone ? unit : char16_t{kDefaultChar};
+      *o++ = unit != kNone ? unit : char16_t{kDefaultChar};
       i += unit == kNone && StandsAlone(second) ? 1 : 2;
     }
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 
 Text FromWide(std::u16string_view wide) {
   const Tables& tables = GetTables();
-  std::string out;
-  out.reserve(wide.size());
+  // Every code unit gives at most two bytes.
+  std::string out(wide.size() * 2, '\0');
+  char* o = out.data();
   for (std::size_t i = 0; i < wide.size(); ++i) {
     const char16_t unit = wide[i];
     if (unit == 0) break;
@@ -109,14 +112,15 @@ Text FromWide(std::u16string_view wide) {
     }
     const std::uint16_t bytes = tables.bytes[unit];
     if (bytes == 0) {
-      out += kDefaultChar;
+      *o++ = kDefaultChar;
     } else if (bytes < 0x100) {
-      out += static_cast<char>(bytes);
+      *o++ = static_cast<char>(bytes);
     } else {
-      out += static_cast<char>(bytes >> 8);
-      out += static_cast<char>(bytes & 0xFF);
+      *o++ = static_cast<char>(bytes >> 8);
+      *o++ = static_cast<char>(bytes & 0xFF);
     }
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return Text(std::move(out));
 }
 
