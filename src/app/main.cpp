@@ -8,9 +8,7 @@
 #include "app/fatal.h"
 #include "app/main_window.h"
 #include "app/open_address.h"
-#ifndef MORVANE_RESOLVER_PENDING
 #include "app/share_link_resolver.h"
-#endif
 
 namespace morvane {
 namespace {
@@ -41,11 +39,7 @@ int Run(int argc, char** argv) {
   std::unique_ptr<MainWindow> window;
   try {
     window = std::make_unique<MainWindow>(WindowCommands{
-#ifndef MORVANE_RESOLVER_PENDING
         .resolve = [](BoxAccess& boxes) { ShareLinkResolver(boxes).Resolve(); },
-#else
-        .resolve = [](BoxAccess&) {},
-#endif
         .open = [](const Text& address) { OpenAddress(address); },
     });
     window->show();

@@ -160,16 +160,13 @@ class WindowUnderXvfb(StubTestCase):
         self.assertEqual(wait_for(lambda: self.box_text(*input_box) == share, 10), True,
                          "the input box does not hold the typed text")
 
-        want = ""
-        if os.environ.get("MORVANE_HAVE_RESOLVER") == "ON":
-            self.click(*resolve)
-            want = PREFIX + IDENT
-            self.assertEqual(wait_for(lambda: self.box_text(*result_box) == want and want, 20),
-                             want)
-            # The request went to the link and the words after it on its line, as typed.
-            log = read_log(self.log).decode("utf-8", "replace")
-            self.assertIn("REQUEST GET /s/" + IDENT + "%20", log)
-            self.assertIn("REQUEST GET /v/" + IDENT, log)
+        self.click(*resolve)
+        want = PREFIX + IDENT
+        self.assertEqual(wait_for(lambda: self.box_text(*result_box) == want and want, 20), want)
+        # The request went to the link and the words after it on its line, as typed.
+        log = read_log(self.log).decode("utf-8", "replace")
+        self.assertIn("REQUEST GET /s/" + IDENT + "%20", log)
+        self.assertIn("REQUEST GET /v/" + IDENT, log)
 
         self.click(*open_button)
         self.assertTrue(wait_for(lambda: os.path.exists(self.opened), 20), "opener not started")
@@ -187,7 +184,6 @@ class WindowUnderXvfb(StubTestCase):
         self.assertEqual(code, 0, self.window_process.stderr.read().decode("utf-8", "replace"))
 
 
-@unittest.skipUnless(os.environ.get("MORVANE_HAVE_RESOLVER") == "ON", "resolver not built")
 class ResolveProgram(StubTestCase):
     def resolve(self, args=(), stdin=b"", **env):
         environment = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8")
@@ -228,7 +224,6 @@ class ResolveProgram(StubTestCase):
         self.assertIn(b"/s/" + IDENT.encode() + b"%20%E8%A7%86%E9%A2%91", read_log(self.log))
 
 
-@unittest.skipUnless(os.environ.get("MORVANE_HAVE_RESOLVER") == "ON", "resolver not built")
 @unittest.skipIf(os.environ.get("MORVANE_SANITIZE") == "ON",
                  "the sanitizers reserve more address space than the limit allows")
 class MemoryFailure(unittest.TestCase):

@@ -17,9 +17,7 @@
 
 #include "app/main_window.h"
 #include "app/open_address.h"
-#ifdef MORVANE_HAVE_RESOLVER
 #include "app/share_link_resolver.h"
-#endif
 
 namespace morvane {
 
@@ -270,7 +268,6 @@ class WindowTest : public QObject {
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
   }
 
-#ifdef MORVANE_HAVE_RESOLVER
   // The real command with a canned page: every press replaces the whole result box, also text the
   // user typed there, and also when nothing is found.
   void resolveReplacesTheWholeResultBox() {
@@ -296,7 +293,6 @@ class WindowTest : public QObject {
     QCOMPARE(links, (QList<Text>{"http://127.0.0.1/s/abc \xB8\xB4\xD6\xC6",
                                  "http://127.0.0.1/s/abc \xB8\xB4\xD6\xC6"}));
   }
-#endif
 };
 
 // The Open command itself, with a stand-in opener first on PATH that writes its arguments to a
