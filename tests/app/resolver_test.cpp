@@ -147,9 +147,9 @@ TEST(ShareLinkResolver, GivesThePrefixAloneWhenAnythingFails) {
 
 TEST(ShareLinkResolver, ServerThatNeverAnswers) {
   // The command's own time-out is 15 seconds; the fetch seam shortens it to one.
-  const Outcome run = Resolve(*httpStub, Utf8(httpStub->Base() + "/silent/x"), [](const Text& link) {
-    return WebRequest({.url = link, .timeoutSeconds = 1});
-  });
+  const Outcome run =
+      Resolve(*httpStub, Utf8(httpStub->Base() + "/silent/x"),
+              [](const Text& link) { return WebRequest({.url = link, .timeoutSeconds = 1}); });
   EXPECT_EQ(run.result, Text(PLAY_ADDRESS_PREFIX));
   ASSERT_EQ(run.requests.size(), 1u);
   EXPECT_EQ(run.requests[0].target, "/silent/x");
