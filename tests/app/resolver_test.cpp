@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/code_page.h"
+#include "servers/free_port.h"
 #include "service_stub_process.h"
 #include "web/web_request.h"
 
@@ -57,18 +58,6 @@ const auto* const stubs = ::testing::AddGlobalTestEnvironment(new Stubs);
 
 Text Utf8(const std::string& s) { return FromUtf8(s); }
 
-// A loopback port that nothing listens on: bound by us, then let go.
-int ClosedPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-  close(s);
-  return ntohs(address.sin_port);
-}
 
 struct Outcome {
   Text result;
@@ -134,7 +123,7 @@ TEST(ShareLinkResolver, GivesThePrefixAloneWhenAnythingFails) {
       {"no link in the text: nothing is sent", "只有文字，没有链接 htt://x", 0},
       {"page without the marker", base + "/nomarker/x", 1},
       {"not found", base + "/gone/x", 1},
-      {"refused connection", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/s/x", 0},
+      {"refused connection", "http://127.0.0.1:" + std::to_string(test::FreePort()) + "/s/x", 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
