@@ -22,6 +22,7 @@ TEST(CodePage, SingleBytesAndEdges) {
       {"\x80", u"\u20AC"},
       {"\xFF", u"\uF8F5"},
       {"\xC4\xE3\xBA\xC3", u"你好"},
+      {"abcdefgh\xC4\xE3" "ijklmnopq\xC4", u"abcdefgh你ijklmnopq?"},  // across 8-byte blocks
       {"\xA1\xA1", u"\u3000"},
       {"\xC4", u"?"},                 // a start byte at the end
       {"a\xC4", u"a?"},

@@ -6,6 +6,7 @@
 #include <unicode/ustring.h>
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 
@@ -65,6 +66,12 @@ const Tables& GetTables() {
 
 bool StandsAlone(unsigned char b) { return b <= 0x80 || b == 0xFF; }
 
+bool IsAsciiBlock(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return (w & 0x8080808080808080ull) == 0;
+}
+
 }  // namespace
 
 std::u16string ToWide(const Text& text) {
@@ -74,6 +81,12 @@ std::u16string ToWide(const Text& text) {
   std::u16string out(s.size(), u'\0');
   char16_t* o = out.data();
   for (std::size_t i = 0; i < s.size();) {
+    // Pages are mostly ASCII: eight such bytes widen at once.
+    if (i + 8 <= s.size() && IsAsciiBlock(s.data() + i)) {
+      for (int k = 0; k < 8; ++k) *o++ = static_cast<unsigned char>(s[i + k]);
+      i += 8;
+      continue;
+    }
     const auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80) {
       *o++ = b;
