@@ -41,8 +41,9 @@ class HttpRequestComponent {
   virtual ~HttpRequestComponent() = default;
 
   // Milliseconds; 0 or a negative value means no limit. Resolving and connecting (TLS handshake
-  // and proxy tunnel included) share one limit, the larger of the first two values; send and
-  // receive are idle limits: the exchange ends when no byte moved for that long.
+  // and proxy tunnel included) share one limit, the sum of the first two values (none when the
+  // connect value gives none); send and receive are idle limits: the exchange ends when no byte
+  // moved for that long.
   virtual bool SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs) = 0;
 
   // setting 2 with "host:port" or "http://host:port" (port 80 when left out) sends every request
